@@ -201,8 +201,8 @@ private:
 int main(int argc, char** argv) {
     const Options options = parse_options(argc, argv);
 
-    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || fcntl(master, F_SETFD, FD_CLOEXEC) != 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
         std::perror("simulated_analyzer: pseudo-terminal");
         return 1;
     }

@@ -4,7 +4,9 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 
+#include <clocale>
 #include <cstdlib>
+#include <locale.h>
 #include <fcntl.h>
 #include <string>
 #include <unistd.h>
@@ -88,6 +90,83 @@ TEST(Programs, EachUploadsItsOwnImageByteForByte) {
         EXPECT_TRUE(read_file(saved) == image) << program.path << " sent another image";
     }
     EXPECT_NE(read_file(kKm37.image), read_file(kKm37b.image));
+}
+
+// The locales the language cases need; the test command makes them.
+bool locales_available(std::initializer_list<const char*> names) {
+    for (const char* name : names) {
+        const locale_t locale = newlocale(LC_ALL_MASK, name, static_cast<locale_t>(nullptr));
+        if (locale == static_cast<locale_t>(nullptr)) return false;
+        freelocale(locale);
+    }
+    return true;
+}
+
+// The text as a terminal that shows ASCII alone receives it: every other
+// character one space.
+std::string ascii_only(const std::string& utf8) {
+    std::string shown;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if (byte < 0x80) {
+            shown += static_cast<char>(byte);
+        } else if (byte >= 0xC0) {
+            shown += ' ';
+        }
+    }
+    return shown;
+}
+
+struct LanguageCase {
+    std::vector<std::string> environment;
+    std::vector<std::string> expected_parts;  // in the order they appear
+};
+
+TEST(Programs, SpeakTheUsersLanguageInTheLocalesCharacterSet) {
+    if (!locales_available({"ru_RU.UTF-8", "ru_RU.KOI8-R", "ja_JP.UTF-8", "de_DE.UTF-8"})) {
+        if (std::getenv("CI") != nullptr) FAIL() << "the test command must make the locales";
+        GTEST_SKIP() << "locales ru_RU.UTF-8, ru_RU.KOI8-R, ja_JP.UTF-8, de_DE.UTF-8 not made (locale-gen)";
+    }
+    const std::string russian_banner = "\nОбновление программы KM-37 - версия 103 (" + kBuildDate + ")\n";
+    const std::string russian_cannot_open = "\nНевозможно открыть порт /nonexistent/port!\n";
+    const std::string russian_press_any_key = "\nНажмите любую клавишу для выхода из этой программы.\n";
+    const LanguageCase cases[] = {
+        {{"LANG=ru_RU.UTF-8"}, {russian_banner, "1) Подключите анализатор к компьютеру\n", russian_cannot_open,
+                                russian_press_any_key}},
+        {{"LANG=ru_RU.KOI8-R"},
+         {"\n\xef\xc2\xce\xcf\xd7\xcc\xc5\xce\xc9\xc5 \xd0\xd2\xcf\xc7\xd2\xc1\xcd\xcd\xd9 KM-37 - "
+          "\xd7\xc5\xd2\xd3\xc9\xd1 103 (" + kBuildDate + ")\n",
+          "\n\xee\xc5\xd7\xcf\xda\xcd\xcf\xd6\xce\xcf \xcf\xd4\xcb\xd2\xd9\xd4\xd8 \xd0\xcf\xd2\xd4 "
+          "/nonexistent/port!\n",
+          "\n\xee\xc1\xd6\xcd\xc9\xd4\xc5 \xcc\xc0\xc2\xd5\xc0 \xcb\xcc\xc1\xd7\xc9\xdb\xd5 \xc4\xcc\xd1 "
+          "\xd7\xd9\xc8\xcf\xc4\xc1 \xc9\xda \xdc\xd4\xcf\xca \xd0\xd2\xcf\xc7\xd2\xc1\xcd\xcd\xd9.\n"}},
+        {{"LC_MESSAGES=ru_RU.UTF-8", "LANG=C"},
+         {ascii_only(russian_banner), ascii_only(russian_cannot_open), ascii_only(russian_press_any_key)}},
+        {{"LANG=ja_JP.UTF-8"},
+         {banner("KM-37"), "1) アナライザー（電源OFF)とPCをUSBケーブルで接続する。\n",
+          "\n/nonexistent/portポートが開けません!\n", "\n終了するにはどれかキーを押してください。\n"}},
+        {{"LC_ALL=ja_JP.UTF-8", "LANG=ru_RU.UTF-8"}, {banner("KM-37"), "ポートが開けません!\n", "\n終了するにはどれかキーを押してください。\n"}},
+        {{"LANG=de_DE.UTF-8"},
+         {banner("KM-37") + kInstructions + "\nCannot open /nonexistent/port!\n" + kPressAnyKey}},
+    };
+    for (const LanguageCase& c : cases) {
+        const ProgramRun run = run_program(kKm37, {"/nonexistent/port"}, "", c.environment);
+        EXPECT_TRUE(exited_with_zero(run.ending));
+        EXPECT_TRUE(run.output.starts_with(c.expected_parts.front())) << c.environment[0] << "\n" << run.output;
+        EXPECT_TRUE(run.output.ends_with(c.expected_parts.back())) << c.environment[0] << "\n" << run.output;
+        std::size_t at = 0;
+        for (const std::string& part : c.expected_parts) {
+            at = run.output.find(part, at);
+            EXPECT_NE(at, std::string::npos) << c.environment[0] << ": missing " << part;
+        }
+        EXPECT_EQ(run.output.find('?'), std::string::npos) << c.environment[0];
+    }
+
+    // The Japanese prompt, as the program asks for a port.
+    const ProgramRun prompt = run_program(kKm37, {}, "", {"LANG=ja_JP.UTF-8"});
+    EXPECT_TRUE(prompt.output.starts_with(banner("KM-37")));
+    EXPECT_TRUE(prompt.output.ends_with("\nCOM ポート番号を入力（半角）: \n終了するにはどれかキーを押してください。\n"))
+        << prompt.output;
 }
 
 TEST(Programs, BuildDateFollowsSourceDateEpoch) {
