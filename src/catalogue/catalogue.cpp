@@ -10,12 +10,13 @@ constexpr std::size_t kMessageCount = kLastMessageId - kFirstMessageId + 1;
 
 struct MessageEntry {
     Language language;
+    int number;
     MessageId id;
     std::string_view text;
 };
 
 constexpr MessageEntry kMessages[] = {
-#define KM37_MESSAGE(language, id, text) {Language::language, MessageId::id, text},
+#define KM37_MESSAGE(language, number, id, text) {Language::language, number, MessageId::id, text},
 #include "messages.inc"
 #undef KM37_MESSAGE
 };
@@ -42,6 +43,14 @@ constexpr bool every_message_present() {
     return true;
 }
 static_assert(every_message_present(), "each language must carry all ten messages");
+
+constexpr bool numbers_match_ids() {
+    for (const MessageEntry& entry : kMessages) {
+        if (entry.number != static_cast<int>(entry.id)) return false;
+    }
+    return true;
+}
+static_assert(numbers_match_ids(), "a message's id number must be its MessageId");
 
 }  // namespace
 
