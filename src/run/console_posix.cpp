@@ -1,4 +1,4 @@
-#include "run/console_posix.h"
+#include "run/console.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cerrno>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 
@@ -97,7 +98,11 @@ void read_one_key_press(int fd) {
 
 }  // namespace
 
-void set_up_console_output() {
+void set_up_console() {
+    // Messages are converted for the character set of the user's locale.
+    std::setlocale(LC_CTYPE, "");
+    // A reader of our output that goes away must not end a transfer halfway.
+    std::signal(SIGPIPE, SIG_IGN);
     if (isatty(STDOUT_FILENO)) {
         std::setvbuf(stdout, nullptr, _IONBF, 0);
     } else {
