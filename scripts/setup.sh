@@ -1,30 +1,43 @@
 #!/usr/bin/env bash
 # Installs what building and testing the updater need on a Debian machine,
 # as far as it is missing, and makes the locales the language tests use.
-# Needs root to install; without root it only says what is missing.
+# Needs root to install; without root it says what is missing, and goes on
+# without the Windows tools (the Windows programs are then neither built nor
+# tried).
+#   scripts/setup.sh            everything
+#   scripts/setup.sh --native   only what the native programs and tests need
 set -euo pipefail
 
-packages=(cmake make g++ libgtest-dev libgmock-dev locales)
+native_packages=(cmake make g++ libgtest-dev libgmock-dev locales)
+windows_packages=(g++-mingw-w64-x86-64 wine wine64)
 locales=(ru_RU.UTF-8 ru_RU.KOI8-R ja_JP.UTF-8 de_DE.UTF-8)
+
+packages=("${native_packages[@]}")
+[ "${1:-}" = "--native" ] || packages+=("${windows_packages[@]}")
+
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+is_root() { [ "$(id -u)" -eq 0 ]; }
 
 missing=()
 for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+  installed "$package" || missing+=("$package")
 done
 
-as_root() {
-  if [ "$(id -u)" -eq 0 ]; then "$@"; else return 1; fi
-}
-
 if [ "${#missing[@]}" -gt 0 ]; then
-  echo "setup: installing ${missing[*]}"
-  if ! as_root true; then
-    echo "setup: not root; install these first: ${missing[*]}" >&2
-    exit 1
+  if is_root; then
+    echo "setup: installing ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -q
+    apt-get install -y -q --no-install-recommends "${missing[@]}"
+  else
+    for package in "${native_packages[@]}"; do
+      if ! installed "$package"; then
+        echo "setup: not root; install these first: ${missing[*]}" >&2
+        exit 1
+      fi
+    done
+    echo "setup: not root, so the Windows programs are not built or tried; to have them, install: ${missing[*]}" >&2
   fi
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -q
-  apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
 # locale -a lists "ru_RU.utf8" for ru_RU.UTF-8 and "ru_RU.koi8r" for ru_RU.KOI8-R.
@@ -32,7 +45,7 @@ normalized() { echo "$1" | tr '[:upper:]' '[:lower:]' | sed 's/-//g'; }
 have_locales=$(locale -a 2>/dev/null | tr '[:upper:]' '[:lower:]' | sed 's/-//g')
 for name in "${locales[@]}"; do
   if ! grep -qx "$(normalized "$name")" <<<"$have_locales"; then
-    if as_root true; then
+    if is_root; then
       echo "setup: making locale $name"
       localedef -i "${name%%.*}" -f "${name#*.}" "$name"
     else

@@ -94,8 +94,9 @@ Process::Process(const Options& options) {
     if (pid_ == 0) {
         setsid();  // no controlling terminal: the key wait ends at once
         dup2(input_pipe[0], STDIN_FILENO);
-        dup2(output_pipe[1], STDOUT_FILENO);
-        dup2(output_pipe[1], STDERR_FILENO);
+        const int output = options.discard_output ? ::open("/dev/null", O_WRONLY) : output_pipe[1];
+        dup2(output, STDOUT_FILENO);
+        dup2(output, STDERR_FILENO);
         exec_or_die(options.argv, options.environment);
     }
     ::close(output_pipe[1]);

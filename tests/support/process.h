@@ -29,6 +29,7 @@ public:
         std::vector<std::string> environment{"LANG=C"};
         std::string input;            // written to standard input
         bool keep_input_open = false; // otherwise standard input ends after `input`
+        bool discard_output = false;  // for daemons that would hold the pipe open
     };
 
     explicit Process(const Options& options);
