@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <iconv.h>
+#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "catalogue/catalogue.h"
@@ -262,6 +264,20 @@ TEST(WindowsPrograms, SpeakTheUsersLanguageInTheConsolesCodePage) {
     EXPECT_NE(prompt.output.find("\r\nCOM \x83\x7c\x81\x5b\x83\x67\x94\xd4\x8d\x86\x82\xf0\x93\xfc\x97\xcd"
                                  "\x81\x69\x94\xbc\x8a\x70\x81\x6a: "),
               std::string::npos);
+}
+
+TEST(WindowsPrograms, WaitForAKeyPressOnTheConsole) {
+    REQUIRE_WINE();
+    // On a terminal, wine gives the program a console; standard input stays
+    // the terminal too, but the wait reads the console's own input.
+    TerminalProcess program({KM37_WINE, kKm37.path, "7"}, wine->environment("C"));
+    ASSERT_TRUE(program.read_until("Press any key to exit from this program.", 60s)) << program.screen();
+    std::this_thread::sleep_for(500ms);
+    int status = 0;
+    EXPECT_EQ(waitpid(program.pid(), &status, WNOHANG), 0) << "the wait ended without a key";
+    program.type("\x03");
+    const Ending ending = program.finish(30s);
+    EXPECT_TRUE(exited_with_zero(ending)) << "signal " << ending.signal;
 }
 
 TEST(WindowsPrograms, ImportOnlyWindowsOwnLibraries) {
