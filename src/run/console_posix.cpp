@@ -5,13 +5,13 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <array>
 #include <cerrno>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
 
 #include "run/answer_line.h"
+#include "run/ending_signals_posix.h"
 #include "run/key_press.h"
 
 namespace km37 {
@@ -23,31 +23,12 @@ char output_block[kOutputBlockSize];
 // How long the rest of a key's byte sequence may take to follow its first byte.
 constexpr int kSequenceGapMilliseconds = 50;
 
-// The terminal whose mode a fatal signal must restore, while the wait runs.
-int restore_fd = -1;
-termios restore_mode{};
-
-constexpr std::array kEndingSignals{SIGTERM, SIGHUP, SIGINT, SIGQUIT};
-
-extern "C" void restore_terminal_and_end(int signal_number) {
-    if (restore_fd >= 0) tcsetattr(restore_fd, TCSANOW, &restore_mode);
-    std::signal(signal_number, SIG_DFL);
-    std::raise(signal_number);
-}
-
-// Raw mode for the length of one key wait, with the signal handlers that undo
-// it if the process is ended meanwhile.
+// Raw mode for the length of one key wait; an ending signal meanwhile
+// restores the mode before the process goes.
 class RawMode {
 public:
     RawMode(int fd, const termios& saved) : fd_(fd), saved_(saved) {
-        restore_mode = saved;
-        restore_fd = fd;
-        struct sigaction action {};
-        action.sa_handler = restore_terminal_and_end;
-        sigemptyset(&action.sa_mask);
-        for (std::size_t i = 0; i < kEndingSignals.size(); ++i) {
-            sigaction(kEndingSignals[i], &action, &previous_[i]);
-        }
+        restore_on_signal_.arm(fd, saved, false);
         termios raw = saved;
         // No echo, no line editing and no signals: Ctrl+C is a key like any other.
         raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHONL | ISIG | IEXTEN);
@@ -59,10 +40,7 @@ public:
     }
     ~RawMode() {
         tcsetattr(fd_, TCSANOW, &saved_);
-        for (std::size_t i = 0; i < kEndingSignals.size(); ++i) {
-            sigaction(kEndingSignals[i], &previous_[i], nullptr);
-        }
-        restore_fd = -1;
+        restore_on_signal_.disarm();
     }
     RawMode(const RawMode&) = delete;
     RawMode& operator=(const RawMode&) = delete;
@@ -70,7 +48,7 @@ public:
 private:
     int fd_;
     termios saved_;
-    std::array<struct sigaction, kEndingSignals.size()> previous_{};
+    EndingSignalGuard restore_on_signal_;
 };
 
 bool read_byte(int fd, std::uint8_t& byte) {

@@ -78,6 +78,7 @@ bool PosixSerialPort::open(const char* path) {
     }
 
     settings_found_valid_ = tcgetattr(descriptor, &settings_found_) == 0;
+    if (settings_found_valid_) restore_on_signal_.arm(descriptor, settings_found_, true);
     apply_line_settings(descriptor);
     fd_ = owned.release();
     return true;
@@ -87,6 +88,7 @@ void PosixSerialPort::close() {
     if (fd_ < 0) return;
     if (settings_found_valid_) tcsetattr(fd_, TCSANOW, &settings_found_);
     ioctl(fd_, TIOCNXCL);
+    restore_on_signal_.disarm();
     ::close(fd_);  // also releases the flock
     fd_ = -1;
     settings_found_valid_ = false;

@@ -2,6 +2,7 @@
 
 #include <termios.h>
 
+#include "run/ending_signals_posix.h"
 #include "serial/serial_port.h"
 
 namespace km37 {
@@ -23,7 +24,9 @@ public:
     // no modem lines).
     bool open(const char* path);
 
-    // Gives the line settings back as they were found and closes the device.
+    // Gives the line settings back as they were found, lifts exclusive use and
+    // closes the device. A signal that ends the process while the port is open
+    // does the same but for the closing, which the system does.
     void close();
 
     bool is_open() const { return fd_ >= 0; }
@@ -36,6 +39,7 @@ private:
     int fd_ = -1;
     termios settings_found_{};
     bool settings_found_valid_ = false;
+    EndingSignalGuard restore_on_signal_;
 };
 
 }  // namespace km37

@@ -33,6 +33,9 @@ public:
     // True once the wake-up command has arrived.
     bool wait_for_wake_up() { return process_->read_until("woken after"); }
 
+    // Ends the analyzer at once; its pseudo-terminal goes with it.
+    void stop() { process_.reset(); }
+
     // Waits for the updater to let go of the device and reads the summary.
     Received finish() {
         const Ending ending = process_->finish();
