@@ -8,7 +8,7 @@
 #   scripts/setup.sh --native   only what the native programs and tests need
 set -euo pipefail
 
-native_packages=(cmake make g++ libgtest-dev libgmock-dev locales)
+native_packages=(cmake make g++ libgtest-dev libgmock-dev locales clang libclang-rt-14-dev clang-tidy python3)
 windows_packages=(g++-mingw-w64-x86-64 wine wine64)
 locales=(ru_RU.UTF-8 ru_RU.KOI8-R ja_JP.UTF-8 de_DE.UTF-8)
 

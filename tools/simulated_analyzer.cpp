@@ -62,13 +62,18 @@ struct Options {
     std::exit(2);
 }
 
-std::size_t block_number(const char* text) {
+// A whole decimal number from `low` to `high`, or the usage message.
+long whole_number(const char* text, long low, long high, const char* problem) {
     char* end = nullptr;
+    errno = 0;
     const long value = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || value < 1 || value > static_cast<long>(kImageSize / kBlockSize)) {
-        usage("a block number is 1 to 252");
-    }
-    return static_cast<std::size_t>(value);
+    if (end == text || *end != '\0' || errno != 0 || value < low || value > high) usage(problem);
+    return value;
+}
+
+std::size_t block_number(const char* text) {
+    return static_cast<std::size_t>(
+        whole_number(text, 1, static_cast<long>(kImageSize / kBlockSize), "a block number is 1 to 252"));
 }
 
 Options parse_options(int argc, char** argv) {
@@ -98,8 +103,8 @@ Options parse_options(int argc, char** argv) {
         } else if (option == "--save") {
             options.save_path = argv[++i];
         } else if (option == "--idle-limit") {
-            options.idle_limit_seconds = std::atoi(argv[++i]);
-            if (options.idle_limit_seconds < 1) usage("the idle limit is at least 1 second");
+            options.idle_limit_seconds =
+                static_cast<int>(whole_number(argv[++i], 1, 3600, "the idle limit is 1 to 3600 seconds"));
         } else {
             usage("unknown option");
         }
