@@ -5,7 +5,8 @@
 #   3. the same tests again with AddressSanitizer and UndefinedBehaviorSanitizer;
 #   4. the fuzz targets, each for a bounded time, keeping what they find in
 #      tests/fuzz/corpus;
-#   5. clang-tidy over the program's sources.
+#   5. clang-tidy over the program's sources;
+#   6. the release archives: reproducible, with exactly their files.
 # Installs what a fresh Debian machine lacks when run as root.
 #   FUZZ_SECONDS=N   time for each fuzz target (default 20)
 set -euo pipefail
@@ -97,6 +98,13 @@ else
   count 1
   grep -E 'warning:|error:' build-test/clang-tidy.log >&2 || tail -n 20 build-test/clang-tidy.log >&2
   failed "clang-tidy"
+fi
+
+step "release archives"
+if [ -n "$windows_programs" ]; then
+  if bash scripts/check-release.sh; then count 0; else failed "release archives"; count 1; fi
+else
+  echo "test: no mingw-w64 here: the release archives are not made" >&2
 fi
 
 # No test may leave an updater, a simulated analyzer or a wine server running

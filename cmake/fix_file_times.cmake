@@ -1,0 +1,20 @@
+# Run by cpack on the staged files before they are archived: gives every file
+# and folder the time of SOURCE_DATE_EPOCH (or 0), so that an archive depends
+# on its contents only.
+set(epoch "$ENV{SOURCE_DATE_EPOCH}")
+if(epoch STREQUAL "")
+  set(epoch 0)
+endif()
+find_program(TOUCH touch)
+if(NOT TOUCH)
+  message(WARNING "no touch program: the archive keeps the files' own times")
+  return()
+endif()
+file(GLOB_RECURSE staged LIST_DIRECTORIES true "${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*")
+list(APPEND staged "${CPACK_TEMPORARY_INSTALL_DIRECTORY}")
+foreach(path IN LISTS staged)
+  execute_process(COMMAND "${TOUCH}" -h -d "@${epoch}" "${path}" RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "cannot set the time of ${path}")
+  endif()
+endforeach()
