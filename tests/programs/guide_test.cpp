@@ -42,7 +42,8 @@ std::string screen_of(const Scenario& scenario) {
     std::string screen = program.output();
     // The guide shows a release build's date whatever day this build was made.
     const std::string build_date = __DATE__;
-    for (std::size_t at = screen.find(build_date); at != std::string::npos; at = screen.find(build_date, at)) {
+    for (std::size_t at = screen.find(build_date); at != std::string::npos;
+         at = screen.find(build_date, at + kGuideDate.size())) {
         screen.replace(at, build_date.size(), kGuideDate);
     }
     return screen;
