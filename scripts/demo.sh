@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 pace=--pace
 [ "${1:-}" = "--fast" ] && pace=
 
-bash scripts/setup.sh >/dev/null
+bash scripts/setup.sh --native >/dev/null
 build=build-demo
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKM37_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" >/dev/null

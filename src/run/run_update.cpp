@@ -12,8 +12,8 @@ namespace {
 
 // A value for a %s or %i of a message template.
 struct TemplateValue {
-    TemplateValue(const char* text) : text(text) {}  // NOLINT(google-explicit-constructor)
-    TemplateValue(int number) : number(number), is_number(true) {}  // NOLINT(google-explicit-constructor)
+    TemplateValue(const char* text) : text(text) {}
+    TemplateValue(int number) : number(number), is_number(true) {}
 
     std::string_view text;
     int number = 0;
@@ -53,10 +53,15 @@ void print_template(Platform& platform, std::string_view text, std::initializer_
     platform.print(text.substr(plain_from));
 }
 
+// Messages with values are templates; the others are printed as they are.
 void print_message(Platform& platform, MessageBuffer& buffer, MessageId id,
                    std::initializer_list<TemplateValue> values = {}) {
     platform.load_message(id, buffer);  // loaded just before it is printed
-    print_template(platform, loaded_text(buffer), values);
+    if (values.size() == 0) {
+        platform.print(loaded_text(buffer));
+    } else {
+        print_template(platform, loaded_text(buffer), values);
+    }
 }
 
 // The star display: an empty line and a ruler of 65 stars, then one star per
