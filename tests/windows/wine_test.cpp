@@ -211,6 +211,11 @@ TEST(WindowsPrograms, NameComPortsTheWindowsWay) {
             << answer.input << ":\n" << run.output;
         EXPECT_NE(run.output.find(prompt), std::string::npos);
     }
+
+    // Ctrl+Z ends standard input: what follows it is never read as an answer.
+    const WindowsRun ended = run_exe(kKm37, {}, "abc\r\n\x1a" "7\r\n");
+    EXPECT_TRUE(exited_with_zero(ended.ending));
+    EXPECT_TRUE(ended.output.ends_with(prompt + prompt + kPressAnyKey)) << ended.output;
 }
 
 TEST(WindowsPrograms, ReportAnAnalyzerThatFails) {
