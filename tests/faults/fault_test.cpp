@@ -44,8 +44,6 @@ Update update(const std::string& device) {
     return result;
 }
 
-bool exited_with_zero(const Ending& ending) { return ending.exited && ending.status == 0 && !ending.timed_out; }
-
 TEST(Faults, AnAnalyzerThatHangsUpEndsTheRunAtOnce) {
     for (int block : {1, 2, 3, 4, 7, 16, 31, 32, 33, 63, 64, 100, 128, 129, 200, 240, 250, 251, 252, 170}) {
         Simulator analyzer({"--hang-up", std::to_string(block)});

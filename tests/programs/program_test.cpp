@@ -68,8 +68,6 @@ std::string success_screen(const char* model) {
            "\nThe firmware was successfully updated.\n" + kPressAnyKey;
 }
 
-bool exited_with_zero(const Ending& ending) { return ending.exited && ending.status == 0 && !ending.timed_out; }
-
 TEST(Programs, EachUploadsItsOwnImageByteForByte) {
     for (const Program& program : {kKm37, kKm37b}) {
         TemporaryFolder folder;

@@ -19,6 +19,11 @@ struct Ending {
     bool timed_out = false;
 };
 
+// Ended by itself, in time, with exit status 0.
+inline bool exited_with_zero(const Ending& ending) {
+    return ending.exited && ending.status == 0 && !ending.timed_out;
+}
+
 // A child process with its standard output (standard error too) read through a
 // pipe, in a session of its own without a controlling terminal. A Process that
 // goes out of scope kills and reaps its child, so no test leaves one behind.

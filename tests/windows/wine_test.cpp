@@ -121,8 +121,6 @@ WindowsRun run_exe(const Exe& exe, std::vector<std::string> arguments, const std
     return run;
 }
 
-bool exited_with_zero(const Ending& ending) { return ending.exited && ending.status == 0 && !ending.timed_out; }
-
 // A console program's text as it reaches a file: every line feed as CR LF.
 std::string crlf(const std::string& text) {
     std::string out;
